@@ -1,0 +1,3 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: 2026 The Corvane updater developers
+int main() { return 0; }
