@@ -2,7 +2,14 @@
 // SPDX-FileCopyrightText: 2026 The Corvane updater developers
 #include "engine/makedownloadreplacelisttaskspecification.h"
 
+#include "config/configuration.h"
+
+#include <QByteArrayView>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
+#include <QSettings>
+#include <QVariant>
 
 bool FileReplaceSpecification::hasUnzip() const
 {
@@ -37,4 +44,156 @@ void FileSpecifications::clear()
     downloadList.clear();
     replaceList.clear();
     deleteList.clear();
+}
+
+namespace {
+
+const char* const kDeleteSection = "delete";
+const char* const kFieldSeparator = "::";
+
+// Streams the file through the hash in large unbuffered reads: installed
+// trees run to hundreds of megabytes and are hashed whole on every run.
+bool md5Matches(const QString& path, const QString& expected)
+{
+    if (expected.isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    static constexpr qint64 kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), kChunk);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        hash.addData(QByteArrayView(buffer.constData(), n));
+    }
+    return QString::fromLatin1(hash.result().toHex()).compare(expected, Qt::CaseInsensitive) == 0;
+}
+
+// A value with a comma comes back from QSettings as a list; the file holds text.
+QString valueText(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+bool existsInInstallation(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+MakeDownloadReplaceListFunc::MakeDownloadReplaceListFunc(Configuration* configuration,
+                                                         const QSharedPointer<FileSpecifications>& specifications)
+    : m_tempDir(configuration->m_tempDir)
+    , m_clientType(configuration->m_clientType)
+    , m_appRootPath(Configuration::getAppRootPath())
+    , m_specifications(specifications)
+{
+}
+
+int MakeDownloadReplaceListFunc::getFileCount(QSettings& settings)
+{
+    int count = 0;
+    const QStringList sections = settings.childGroups();
+    for (const QString& section : sections) {
+        settings.beginGroup(section);
+        count += settings.allKeys().size();
+        settings.endGroup();
+    }
+    return count;
+}
+
+bool MakeDownloadReplaceListFunc::run()
+{
+    FileSpecifications& specs = *m_specifications;
+    specs.clear();
+    const QString iniPath = m_tempDir + QLatin1Char('/') + m_clientType + QStringLiteral(".ini");
+    emit message(QStringLiteral("Compiling download and replace list"));
+
+    QSettings settings(iniPath, QSettings::IniFormat);
+    const int n = getFileCount(settings);
+    if (n == 0) {
+        emit message(QStringLiteral("No files in product ini"));
+        return false;
+    }
+
+    int k = 0;
+    const QStringList sections = settings.childGroups();
+    for (const QString& section : sections) {
+        settings.beginGroup(section);
+        const QStringList keys = settings.allKeys();
+        if (section == QLatin1String(kDeleteSection)) {
+            for (const QString& key : keys) {
+                ++k;
+                emit progress(qreal(k) / n);
+                if (existsInInstallation(m_appRootPath + QLatin1Char('/') + key))
+                    specs.deleteList.append(key);
+            }
+        } else {
+            for (const QString& key : keys) {
+                ++k;
+                emit progress(qreal(k) / n);
+                const QStringList fields = valueText(settings, key).split(QLatin1String(kFieldSeparator));
+                if (fields.size() != 2 && fields.size() != 5) {
+                    emit message(QStringLiteral("Warning: product ini contains invalid line in section %1").arg(section));
+                    return false;
+                }
+                FileDownloadSpecification download;
+                download.dir = section;
+                download.fileName = key;
+                download.md5 = fields.at(0);
+                download.size = qint64(fields.at(1).toULongLong());
+
+                FileReplaceSpecification replace;
+                replace.dir = section;
+                replace.fileName = key;
+                if (fields.size() == 5) {
+                    replace.md5 = fields.at(2);
+                    replace.size = qint64(fields.at(3).toULongLong());
+                    replace.unzipFileName = fields.at(4);
+                }
+
+                const QString installed = m_appRootPath + QLatin1Char('/') + replace.destFileName(QString());
+                const QString& installedMd5 = replace.hasUnzip() ? replace.md5 : download.md5;
+                if (md5Matches(installed, installedMd5))
+                    continue;
+                specs.replaceList.append(replace);
+                if (!md5Matches(m_tempDir + QLatin1Char('/') + key, download.md5))
+                    specs.downloadList.append(download);
+            }
+        }
+        settings.endGroup();
+    }
+    return true;
+}
+
+MakeDownloadReplaceListTaskSpecification::MakeDownloadReplaceListTaskSpecification(
+    Configuration* configuration, FileSpecifications& specifications, QObject* parent, double weight)
+    : ASyncTaskSpecification(parent, weight)
+    , m_configuration(configuration)
+    , m_destSpecifications(specifications)
+    , m_specifications(new FileSpecifications)
+{
+}
+
+ASyncFunc* MakeDownloadReplaceListTaskSpecification::createFunction()
+{
+    m_specifications.reset(new FileSpecifications);
+    return new MakeDownloadReplaceListFunc(m_configuration, m_specifications);
+}
+
+void MakeDownloadReplaceListTaskSpecification::runDone(bool ok)
+{
+    if (ok)
+        m_destSpecifications = *m_specifications;
+    ASyncTaskSpecification::runDone(ok);
 }
