@@ -5,19 +5,14 @@
 #include "download/downloadfilelisttaskspecification.h"
 #include "download/downloadfiletaskspecification.h"
 #include "download/mirrors.h"
+#include "testlib/testhttpserver.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QHash>
 #include <QNetworkAccessManager>
-#include <QPointer>
-#include <QSet>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -30,85 +25,53 @@ QString md5Of(const QByteArray& data)
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
 }
 
-// A loopback HTTP server holding the release tree of several mirrors, each
-// under its own path prefix. Paths under no prefix answer 404; a path marked
-// held is never answered. Records every request and the largest number of
-// requests it had open at once.
-class MirrorServer : public QTcpServer
+// The release trees of several mirrors on one loopback test server, each
+// mirror under its own path prefix. Records the largest number of requests
+// it had open at once.
+class MirrorSite : public QObject
 {
     Q_OBJECT
 public:
-    explicit MirrorServer(const QString& address)
+    explicit MirrorSite(const QString& address)
         : m_address(address)
     {
-        connect(this, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
+        connect(&server, SIGNAL(requestReceived(QString)), this, SLOT(onRequest()));
     }
 
-    bool start() { return listen(QHostAddress(m_address), 0); }
-    QString baseUrl(const QString& mirror) const
-    {
-        return QStringLiteral("http://%1:%2/%3").arg(m_address).arg(serverPort()).arg(mirror);
-    }
-    // The body of fileName below section on one mirror.
-    void put(const QString& mirror, const QString& fileName, const QByteArray& body)
-    {
-        m_files.insert(pathOf(mirror, fileName), body);
-    }
-    void hold(const QString& mirror, const QString& fileName) { m_held.insert(pathOf(mirror, fileName)); }
+    bool start() { return server.listen(QHostAddress(m_address)); }
+    QString baseUrl(const QString& mirror) const { return server.url("/" + mirror); }
     static QString pathOf(const QString& mirror, const QString& fileName)
     {
         return QStringLiteral("/%1/%2/%3/%4").arg(mirror).arg(kVersion).arg(kSection, fileName);
     }
+    // The body of fileName below the section on one mirror; with slow set it
+    // is sent in pieces over several tens of milliseconds.
+    void put(const QString& mirror, const QString& fileName, const QByteArray& body)
+    {
+        TestHttpServer::Route route = TestHttpServer::Route::whole(body);
+        if (slow) {
+            route.mode = TestHttpServer::Slow;
+            route.pieceSize = qMax(1, int(body.size() / 4));
+            route.intervalMs = 15;
+        }
+        server.setRoute(pathOf(mirror, fileName), route);
+    }
+    // Headers only, then silence: the transfer stays in flight.
+    void hold(const QString& mirror, const QString& fileName)
+    {
+        server.setRoute(pathOf(mirror, fileName), TestHttpServer::Route::stall(0, 100));
+    }
+    QStringList requests() const { return server.requestLog(); }
 
-    int delayMs = 0;
-    QStringList requests;
-    int open = 0;
+    TestHttpServer server;
+    bool slow = false;
     int maxOpen = 0;
 
 private slots:
-    void onNewConnection()
-    {
-        while (QTcpSocket* socket = nextPendingConnection())
-            connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-    }
-
-    void onReadyRead()
-    {
-        auto* socket = qobject_cast<QTcpSocket*>(sender());
-        QByteArray& buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        int end;
-        while ((end = buffer.indexOf("\r\n\r\n")) >= 0) {
-            const QByteArray head = buffer.left(end);
-            buffer.remove(0, end + 4);
-            const QString path = QString::fromLatin1(head.split(' ').value(1));
-            requests.append(path);
-            maxOpen = qMax(maxOpen, ++open);
-            if (m_held.contains(path))
-                continue;
-            QPointer<QTcpSocket> guard(socket);
-            QTimer::singleShot(delayMs, this, [this, guard, path] {
-                --open;
-                if (guard)
-                    respond(guard, path);
-            });
-        }
-    }
+    void onRequest() { maxOpen = qMax(maxOpen, server.openConnections()); }
 
 private:
-    void respond(QTcpSocket* socket, const QString& path)
-    {
-        const auto found = m_files.constFind(path);
-        const QByteArray body = found != m_files.constEnd() ? found.value() : QByteArray("missing");
-        QByteArray reply = found != m_files.constEnd() ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
-        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        socket->write(reply);
-    }
-
     QString m_address;
-    QHash<QString, QByteArray> m_files;
-    QSet<QString> m_held;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
 };
 
 class Recorder : public QObject
@@ -208,7 +171,7 @@ struct Fixture
     }
     int count(const QString& line) const { return int(recorder.log.count(line)); }
 
-    MirrorServer server;
+    MirrorSite server;
     bool serverUp = false;
     QTemporaryDir temp;
     QTemporaryDir settingsDir;
@@ -250,7 +213,7 @@ void TestDownloadFileList::emptyListNeedsNoDownload()
     QCOMPARE(fx.recorder.log, QStringList({"No downloads needed", "finished"}));
     QCOMPARE(task->progress, 1.0);
     QVERIFY(fx.tempEntries().isEmpty());
-    QVERIFY(fx.server.requests.isEmpty());
+    QVERIFY(fx.server.requests().isEmpty());
 }
 
 void TestDownloadFileList::subdirectoriesMadeBelowTemp()
@@ -290,7 +253,7 @@ void TestDownloadFileList::subdirectoryBlockedByFile()
     const QString canonical = QDir(fx.temp.path()).canonicalPath();
     QCOMPARE(fx.recorder.log, QStringList({"Could not create dir " + canonical + "/a", "canceled"}));
     QTest::qWait(50);
-    QVERIFY(fx.server.requests.isEmpty());
+    QVERIFY(fx.server.requests().isEmpty());
     QVERIFY(task->subTasks.isEmpty());
 }
 
@@ -315,13 +278,13 @@ void TestDownloadFileList::concurrencyFollowsStreams()
         names.append(QString("m%1").arg(i));
     Fixture fx("127.0.0.34", names, streams);
     QVERIFY(fx.valid());
-    fx.server.delayMs = 60;
+    fx.server.slow = true;
     for (int i = 0; i < 5; ++i)
         fx.add(QString("f%1.bin").arg(i), QByteArray(1000 + i, char('a' + i)), names);
     DownloadFileListTaskSpecification* task = fx.makeTask();
     QVERIFY(fx.runToEnd(task));
     QCOMPARE(task->state, Finished);
-    QCOMPARE(fx.server.requests.size(), 5);
+    QCOMPARE(fx.server.requests().size(), 5);
     QCOMPARE(fx.server.maxOpen, expectedMaxOpen);
     for (int i = 0; i < 5; ++i)
         QVERIFY2(fx.content(QString("f%1.bin").arg(i)) == QByteArray(1000 + i, char('a' + i)), qPrintable(QString::number(i)));
@@ -345,14 +308,15 @@ void TestDownloadFileList::corruptMirrorRetired()
 
     int badRequests = 0;
     QString corrupted;
-    for (const QString& request : std::as_const(fx.server.requests)) {
+    const QStringList requests = fx.server.requests();
+    for (const QString& request : requests) {
         if (request.startsWith("/bad/")) {
             ++badRequests;
             corrupted = request.section('/', -1);
         }
     }
     QCOMPARE(badRequests, 1);
-    QCOMPARE(fx.server.requests.size(), 3);
+    QCOMPARE(fx.server.requests().size(), 3);
     const int failed = fx.recorder.log.indexOf("Signature check failed for " + fx.local(corrupted));
     QVERIFY2(failed >= 0, qPrintable(fx.recorder.log.join('\n')));
     QCOMPARE(fx.recorder.log.value(failed + 1), "md5 sum for " + corrupted + " failed, invalidating mirror and retrying");
@@ -399,7 +363,7 @@ void TestDownloadFileList::corruptEverywhereEmptiesPool()
     QCOMPARE(fx.recorder.log.mid(fx.recorder.log.size() - expectedTail.size()), expectedTail);
     QCOMPARE(fx.count("canceled"), 1);
     QVERIFY2(!QFileInfo::exists(fx.local("held.bin")), "aborted transfer left held.bin");
-    QCOMPARE(fx.server.requests.size(), 2);
+    QCOMPARE(fx.server.requests().size(), 2);
 }
 
 void TestDownloadFileList::userCancelDuringFailedCheckStops()
@@ -423,7 +387,7 @@ void TestDownloadFileList::userCancelDuringFailedCheckStops()
     QVERIFY(cancelSent);
     QCOMPARE(task->state, UserCanceled);
     QTest::qWait(50);
-    QCOMPARE(fx.server.requests.size(), 1);
+    QCOMPARE(fx.server.requests().size(), 1);
     QCOMPARE(fx.mirrorNames().size(), 1);
     QCOMPARE(fx.count("canceled"), 1);
     QCOMPARE(fx.recorder.log.last(), QString("canceled"));
@@ -433,7 +397,7 @@ void TestDownloadFileList::totalIsListSizeFromFirstTick()
 {
     Fixture fx("127.0.0.38", {"m1", "m2"}, 2);
     QVERIFY(fx.valid());
-    fx.server.delayMs = 30;
+    fx.server.slow = true;
     fx.add("a.bin", QByteArray(3000, 'a'), {"m1", "m2"});
     fx.add("b.bin", QByteArray(5000, 'b'), {"m1", "m2"});
     fx.add("c.bin", QByteArray(7000, 'c'), {"m1", "m2"});
@@ -466,9 +430,10 @@ void TestDownloadFileList::weightsAndRerunAfterCancel()
 {
     Fixture fx("127.0.0.39", {"m1"}, 2);
     QVERIFY(fx.valid());
-    fx.server.delayMs = 10000;
-    for (int i = 0; i < 5; ++i)
-        fx.add(QString("f%1").arg(i), "x", {"m1"});
+    for (int i = 0; i < 5; ++i) {
+        fx.add(QString("f%1").arg(i), "x", {});
+        fx.server.hold("m1", QString("f%1").arg(i));
+    }
     DownloadFileListTaskSpecification* task = fx.makeTask();
     task->execute();
     QCOMPARE(task->subTasks.size(), 5);
@@ -486,7 +451,8 @@ void TestDownloadFileList::weightsAndRerunAfterCancel()
     QCOMPARE(task->state, UserCanceled);
 
     // A reset makes the whole list runnable again, from fresh file tasks.
-    fx.server.delayMs = 0;
+    for (int i = 0; i < 5; ++i)
+        fx.server.put("m1", QString("f%1").arg(i), "x");
     task->reset();
     QCOMPARE(task->state, Idle);
     QVERIFY(task->subTasks.isEmpty());
