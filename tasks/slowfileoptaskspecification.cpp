@@ -15,6 +15,10 @@ SlowFileOpSpecification::SlowFileOpSpecification(QString failMessage, RollbackDa
 
 void SlowFileOpSpecification::runDone(bool ok)
 {
+    // A result left over from before a reset belongs to no run: journalling it
+    // would let a later rollback delete whatever then carries that name.
+    if (state != Running)
+        return;
     if (!ok)
         emit message(failMessage);
     else if (journal)

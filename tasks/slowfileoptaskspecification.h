@@ -7,7 +7,8 @@
 
 // A file operation from source to destination on the pool. On success the
 // destination is journalled as CreateFile (if a journal is given); on failure
-// failMessage is emitted before the task cancels. The journal is not owned.
+// failMessage is emitted before the task cancels. A result arriving when the task
+// is no longer Running is ignored entirely. The journal is not owned.
 class SlowFileOpSpecification : public ASyncTaskSpecification
 {
     Q_OBJECT
