@@ -204,7 +204,6 @@ void DownloadTaskSpecification::resetDownload()
     disconnect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(onOtherDownloadFinished(QNetworkReply*)));
     if (reply) {
         reply->disconnect(this);
-        reply->abort();
         reply->deleteLater();
         reply = nullptr;
     }
