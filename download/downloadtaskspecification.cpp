@@ -57,7 +57,7 @@ void DownloadTaskSpecification::startDownload()
     }
     if (result == 2) {
         connect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(onOtherDownloadFinished(QNetworkReply*)),
-                Qt::QueuedConnection);
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
         return;
     }
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
