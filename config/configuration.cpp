@@ -15,6 +15,12 @@ namespace {
 
 const char DefaultUpdateServerHost[] = "update.corvane.example";
 
+QString& appRootOverride()
+{
+    static QString path;
+    return path;
+}
+
 QString settingsFile()
 {
     return Configuration::getAppRootPath() + "/update.ini";
@@ -42,7 +48,14 @@ Configuration::Configuration()
 
 QString Configuration::getAppRootPath()
 {
+    if (!appRootOverride().isEmpty())
+        return appRootOverride();
     return QCoreApplication::applicationDirPath();
+}
+
+void Configuration::overrideAppRootPathForTesting(const QString& path)
+{
+    appRootOverride() = path;
 }
 
 QString Configuration::getUpdateType()

@@ -20,6 +20,10 @@ public:
 
     // The installation directory (the updater executable's directory).
     static QString getAppRootPath();
+    // In-process tests point the installation elsewhere so that parallel test
+    // executables never share one update.ini; an empty path restores the default.
+    // The updater itself never calls it.
+    static void overrideAppRootPathForTesting(const QString& path);
     // "client_linux_x86".
     static QString getUpdateType();
     // "cvxclient_runscript.sh", the client's start script in the installation.
