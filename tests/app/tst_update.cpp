@@ -103,13 +103,13 @@ void TestUpdate::exitCodes()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     // No service runs at this address: any query would hang on the retry box.
-    Installation installation(serverIni("127.0.0.41"));
+    Installation installation(serverIni("127.0.2.41"));
     QCOMPARE(installation.run(args), exitCode);
 }
 
 void TestUpdate::housekeeping()
 {
-    Installation installation(serverIni("127.0.0.42"));
+    Installation installation(serverIni("127.0.2.42"));
     const QString root = installation.root();
     const QStringList removed{"_old_libQtGui.so.4", "_old_update", "imageformats/_old_libqjpeg.so",
                               "accessible/_old_libqtaccessiblewidgets.so", "accessible/_old_libqgif.so"};
@@ -129,9 +129,9 @@ void TestUpdate::housekeeping()
 // answer) while a second one starts.
 void TestUpdate::secondInstanceHandsOver()
 {
-    VersionServiceProcess service("127.0.0.43");
+    VersionServiceProcess service("127.0.2.43");
     QVERIFY(service.start(QStringList{"--no-versions"}));
-    Installation installation(serverIni("127.0.0.43"));
+    Installation installation(serverIni("127.0.2.43"));
 
     QProcess first;
     installation.start(first, QStringList());
@@ -150,9 +150,9 @@ void TestUpdate::secondInstanceHandsOver()
 
 void TestUpdate::guardSurvivesKilledUpdater()
 {
-    VersionServiceProcess service("127.0.0.44");
+    VersionServiceProcess service("127.0.2.44");
     QVERIFY(service.start(QStringList{"--no-versions"}));
-    Installation installation(serverIni("127.0.0.44"));
+    Installation installation(serverIni("127.0.2.44"));
     const QString entry = QDir::tempPath() + "/" + installation.serverName();
 
     QProcess dead;
@@ -199,9 +199,9 @@ void TestUpdate::versionOfTheUsersChannel()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
 
-    VersionServiceProcess service("127.0.0.45");
+    VersionServiceProcess service("127.0.2.45");
     QVERIFY(service.start(QStringList{"--versions", reply, "--news", "n"}));
-    Installation installation(serverIni("127.0.0.45", channelIni));
+    Installation installation(serverIni("127.0.2.45", channelIni));
     QCOMPARE(installation.run(args), exitCode);
     QCOMPARE(service.settledDatagrams(), QStringList() << "17384 3300" << "17384 2a00");
 }

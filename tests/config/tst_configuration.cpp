@@ -12,7 +12,7 @@
 
 namespace {
 
-const char ServiceAddress[] = "127.0.0.21";
+const char ServiceAddress[] = "127.0.2.21";
 const QString ThreeChannels = "100#3.0.1,101#3.0.2-beta,102";
 
 void writeFile(const QString& path, const QByteArray& content)
@@ -346,9 +346,9 @@ void TestConfiguration::queryRetryAndAbort_data()
 void TestConfiguration::queryRetryAndAbort()
 {
     QFETCH(bool, retry);
-    VersionServiceProcess service("127.0.0.22");
+    VersionServiceProcess service("127.0.2.22");
     QVERIFY(service.start(QStringList() << "--no-versions"));
-    writeFile(iniPath(), "[update]\nserver=127.0.0.22\n");
+    writeFile(iniPath(), "[update]\nserver=127.0.2.22\n");
 
     ScriptedConfiguration configuration;
     configuration.answer = [&]() {

@@ -136,8 +136,8 @@ void TestUpdateChecker::exchange()
     QFETCH(VersionList, versions);
     QFETCH(QString, news);
 
-    VersionServiceProcess service("127.0.0.31");
-    QVERIFY2(service.start(options), "versionservice did not start on 127.0.0.31");
+    VersionServiceProcess service("127.0.2.31");
+    QVERIFY2(service.start(options), "versionservice did not start on 127.0.2.31");
     UpdateChecker checker(service.address());
     QVERIFY(checker.checkUpdate());
     QCOMPARE(checker.m_versions, versions);
@@ -154,10 +154,10 @@ void TestUpdateChecker::failedQuery_data()
 
     QTest::newRow("no host") << "" << QStringList() << QStringList();
     QTest::newRow("version request unanswered")
-        << "127.0.0.32" << (QStringList() << "--no-versions" << "--news" << "n")
+        << "127.0.2.32" << (QStringList() << "--no-versions" << "--news" << "n")
         << (QStringList() << "17384 3300");
     QTest::newRow("news request unanswered")
-        << "127.0.0.32" << (QStringList() << "--versions" << "100" << "--no-news")
+        << "127.0.2.32" << (QStringList() << "--versions" << "100" << "--no-news")
         << (QStringList() << "17384 3300" << "17384 2a00");
 }
 
@@ -167,8 +167,8 @@ void TestUpdateChecker::failedQuery()
     QFETCH(QStringList, options);
     QFETCH(QStringList, requests);
 
-    VersionServiceProcess service("127.0.0.32");
-    QVERIFY2(service.start(options), "versionservice did not start on 127.0.0.32");
+    VersionServiceProcess service("127.0.2.32");
+    QVERIFY2(service.start(options), "versionservice did not start on 127.0.2.32");
     UpdateChecker checker(host);
     QVERIFY(!checker.checkUpdate());
     QVERIFY(checker.m_versions.isEmpty());
@@ -177,7 +177,7 @@ void TestUpdateChecker::failedQuery()
 
 void TestUpdateChecker::repeatedQueryDoesNotAccumulate()
 {
-    VersionServiceProcess service("127.0.0.33");
+    VersionServiceProcess service("127.0.2.33");
     QVERIFY(service.start(QStringList() << "--versions" << "100,101,102" << "--news" << "n"));
     UpdateChecker checker(service.address());
     QVERIFY(checker.checkUpdate());
