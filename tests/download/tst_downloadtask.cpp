@@ -128,6 +128,7 @@ private slots:
     void shortBodyFinishes_data();
     void shortBodyFinishes();
     void truncatedBodyIsRetried();
+    void corruptBodyIsLeftToTheChecksum();
     void longBodyIsCutOffAndCharged_data();
     void longBodyIsCutOffAndCharged();
     void secondTransferWaitsForFreeMirror();
@@ -309,6 +310,23 @@ void TestDownloadTask::shortBodyFinishes()
     QVERIFY(waitEnded(task));
     QCOMPARE(task->state, Finished);
     QVERIFY2(readAll(f.local()) == pattern(50, 's'), qPrintable(f.local()));
+    QCOMPARE(f.pool.mirrorList().at(0).errorCount, 0);
+}
+
+void TestDownloadTask::corruptBodyIsLeftToTheChecksum()
+{
+    Fixture f(21, 1);
+    TestHttpServer::Route route = TestHttpServer::Route::whole(pattern(9000, 'r'));
+    route.corruptAt = {0, 4095, 4096, 8999};
+    f.server.setRoute(Fixture::path(1), route);
+    DownloadTaskSpecification* task = f.makeTask(9000);
+    task->execute();
+    QVERIFY(waitEnded(task));
+    QCOMPARE(task->state, Finished);
+    QByteArray expected = pattern(9000, 'r');
+    for (int position : {0, 4095, 4096, 8999})
+        expected[position] = char(expected.at(position) ^ 0xff);
+    QVERIFY2(readAll(f.local()) == expected, qPrintable(f.local()));
     QCOMPARE(f.pool.mirrorList().at(0).errorCount, 0);
 }
 
