@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Corvane updater developers
 #include "download/mirrors.h"
 
+#include <algorithm>
+
 #include "config/randomgenerator.h"
 
 namespace {
@@ -23,8 +25,18 @@ bool Mirrors::initDefault(const QString& iniPath, int version)
 {
     QSettings settings(iniPath, QSettings::IniFormat);
     const int size = settings.beginReadArray(QStringLiteral("mirrors"));
-    for (int i = 0; i < size; ++i) {
-        settings.setArrayIndex(i);
+    // Only the entries present are visited (absent ones have no name and would
+    // be skipped): a huge "size" in an edited file must not hang the updater.
+    QList<int> present;
+    for (const QString& group : settings.childGroups()) {
+        bool ok = false;
+        const int number = group.toInt(&ok);
+        if (ok && number >= 1 && number <= size && group == QString::number(number))
+            present.append(number);
+    }
+    std::sort(present.begin(), present.end());
+    for (const int number : present) {
+        settings.setArrayIndex(number - 1);
         FTPSiteAccessData record;
         record.name = settings.value(QStringLiteral("mirror")).toString().trimmed();
         if (!record.name.isEmpty())

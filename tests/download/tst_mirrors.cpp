@@ -82,6 +82,11 @@ void TestMirrors::readsList_data()
         << QByteArray("[mirrors]\nsize=1\n1\\mirror=a\n[a]\nurl=\"http://a/x,y\"\n") << "a|http://a/x,y/42|2";
     QTest::newRow("size 0") << QByteArray("[mirrors]\nsize=0\n1\\mirror=a\n[a]\nurl=http://a\n") << "";
     QTest::newRow("no file content") << QByteArray() << "";
+    QTest::newRow("huge size reads the entries present, in index order")
+        << QByteArray("[mirrors]\nsize=2000000000\n1999999999\\mirror=z\n10\\mirror=x\n2\\mirror=y\n")
+        << "y|/42|2;x|/42|2;z|/42|2";
+    QTest::newRow("entries past size are not read")
+        << QByteArray("[mirrors]\nsize=2\n1\\mirror=a\n3\\mirror=c\n") << "a|/42|2";
 }
 
 void TestMirrors::readsList()
