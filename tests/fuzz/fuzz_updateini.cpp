@@ -2,7 +2,8 @@
 // SPDX-FileCopyrightText: 2026 The Corvane updater developers
 
 // update.ini, as a user may have edited it, read by everything that reads it:
-// the channel rules, the network settings and the session record. Writing and
+// the channel rules, the network settings, the alpha mirror pool and the
+// session record. Writing and
 // removing the session record must leave the user's settings as they were.
 // The installation directory is the target's own build directory.
 
@@ -10,6 +11,7 @@
 
 #include "config/configuration.h"
 #include "config/updateinidata.h"
+#include "download/mirrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,6 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzzWriteFile(UpdateIniData::filename(), fuzzBytes(data, size));
 
     const Settings before = readSettings();
+
+    // The alpha channel's one-mirror pool comes from the same file.
+    Mirrors pool(nullptr);
+    const bool alpha = pool.initAlpha(UpdateIniData::filename(), 77);
+    fuzzCheck(alpha == (before.channel == AlphaChannel), "an alpha pool exactly on the alpha channel");
+    fuzzCheck(pool.mirrorList().size() == (alpha ? 1 : 0), "at most the one alpha mirror");
+    if (alpha)
+        fuzzCheck(pool.mirrorList().first().url.endsWith(QLatin1String("/77"))
+                      && pool.mirrorList().first().retries == 4,
+                  "alpha mirror record");
 
     int version = -12345;
     QString type = QStringLiteral("untouched");
