@@ -44,6 +44,8 @@ void FileReplaceTaskSpecification::makeSubtasksAndStart()
     const QString source = configuration->m_tempDir + "/" + spec.fileName;
     const QString target = root + "/" + spec.destFileName(QString());
     const QString backup = root + "/" + spec.oldDestFileName();
+    // The decompressed file is checked against the sum of the uncompressed content.
+    const QString& unpackedMd5 = spec.md5;
 
     double remaining = 1.0;
     if (QFileInfo::exists(target)) {
@@ -57,7 +59,7 @@ void FileReplaceTaskSpecification::makeSubtasksAndStart()
     }
     if (spec.hasUnzip()) {
         addSubTask(new FileUnzipTaskSpecification(&journal, source, target, this, remaining - 0.2));
-        addSubTask(new CheckSignatureTaskSpecification(target, spec.md5, true, this, 0.2));
+        addSubTask(new CheckSignatureTaskSpecification(target, unpackedMd5, true, this, 0.2));
     } else {
         addSubTask(new FileCopyTaskSpecification(&journal, source, target, this, remaining));
     }
