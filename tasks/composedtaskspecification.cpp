@@ -32,7 +32,9 @@ void ComposedTaskSpecification::connectSignals(TaskSpecification* task)
     connect(task, SIGNAL(finished(TaskSpecification*)), this, SLOT(onSubTaskFinished(TaskSpecification*)));
     connect(task, SIGNAL(canceled(TaskSpecification*)), this, SLOT(onSubTaskCanceled(TaskSpecification*)));
     connect(task, SIGNAL(error(QString)), this, SIGNAL(error(QString)));
-    connect(task, SIGNAL(updateProgress(qreal)), this, SLOT(onUpdateProgress(qreal)));
+    // The subtask travels with the connection: sender() would walk every
+    // connection made to this composite, an O(n) cost on every update.
+    connect(task, &TaskSpecification::updateProgress, this, [this, task](qreal) { onSubTaskProgress(task); });
     connect(task, SIGNAL(message(QString)), this, SIGNAL(message(QString)));
     connect(this, SIGNAL(otherTaskCancelled(TaskSpecification*)), task, SLOT(onOtherTaskCancelled(TaskSpecification*)));
 }
@@ -122,14 +124,19 @@ void ComposedTaskSpecification::subtasksDone()
 
 void ComposedTaskSpecification::onUpdateProgress(qreal)
 {
-    auto* task = qobject_cast<TaskSpecification*>(sender());
-    auto known = task ? m_knownProgress.find(task) : m_knownProgress.end();
-    if (known != m_knownProgress.end()) {
-        m_progressSum += task->progress - known.value();
-        known.value() = task->progress;
-    } else {
-        m_progressSum = recomputeProgressSum();
+    m_progressSum = recomputeProgressSum();
+    setProgress(m_progressSum);
+}
+
+void ComposedTaskSpecification::onSubTaskProgress(TaskSpecification* task)
+{
+    auto known = m_knownProgress.find(task);
+    if (known == m_knownProgress.end()) {
+        onUpdateProgress(0);
+        return;
     }
+    m_progressSum += task->progress - known.value();
+    known.value() = task->progress;
     setProgress(m_progressSum);
 }
 

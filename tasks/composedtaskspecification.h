@@ -47,12 +47,15 @@ signals:
 
 private slots:
     void onStartNextTask();
-    // The argument is ignored: the fraction is the sum of the subtasks' progress.
+    // The argument is ignored: recomputes the sum of all subtasks' progress and
+    // emits it. Subtasks themselves are connected to onSubTaskProgress().
     void onUpdateProgress(qreal doneFrac);
     void onSubTaskFinished(TaskSpecification* task);
     void onSubTaskCanceled(TaskSpecification* task);
 
 private:
+    // Applies the change of one subtask's progress to the running sum: O(1).
+    void onSubTaskProgress(TaskSpecification* task);
     double recomputeProgressSum();
 
     // The sum of the subtasks' weighted progress is kept up to date from each
