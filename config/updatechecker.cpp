@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <cerrno>
 #include <cstring>
 
 #include <netdb.h>
@@ -36,8 +37,11 @@ private:
 bool sendRequest(int fd, const sockaddr_in& to, char code)
 {
     const char request[2] = { code, '\0' };
-    const ssize_t sent = ::sendto(fd, request, sizeof(request), 0,
-                                  reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    ssize_t sent;
+    do {
+        sent = ::sendto(fd, request, sizeof(request), 0,
+                        reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    } while (sent < 0 && errno == EINTR);
     return sent == static_cast<ssize_t>(sizeof(request));
 }
 
@@ -45,7 +49,12 @@ bool sendRequest(int fd, const sockaddr_in& to, char code)
 bool receiveReply(int fd, int limit, QByteArray* reply)
 {
     QByteArray buffer(limit + 1, '\0');
-    const ssize_t got = ::recv(fd, buffer.data(), limit, 0);
+    // A socket with a receive time-out is never restarted after a signal
+    // handler ran; a signal is no reason to fail the query.
+    ssize_t got;
+    do {
+        got = ::recv(fd, buffer.data(), limit, 0);
+    } while (got < 0 && errno == EINTR);
     if (got < 0)
         return false;
     buffer.truncate(static_cast<int>(got));

@@ -8,6 +8,7 @@
 #include "fuzzsupport.h"
 
 #include "config/configuration.h"
+#include "download/tomcryptutil.h"
 #include "engine/makedownloadreplacelisttaskspecification.h"
 
 #include <QDir>
@@ -54,6 +55,9 @@ void createFixture()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     fuzzInitApplication(argc, argv);
+    // As the engine does before any run: an entry with an empty sum is checked
+    // by signature.
+    crypt_init();
     createFixture();
     return 0;
 }

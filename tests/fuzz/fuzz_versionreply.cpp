@@ -6,6 +6,7 @@
 // what is left), then the news datagram. A loopback service on 127.0.0.240
 // sends both to a real UpdateChecker query; the result must equal what the
 // parsers make of the replies cut at the read limits, and must hold together.
+// The service signals the client while it waits for each reply.
 
 #include "fuzzsupport.h"
 
@@ -13,6 +14,8 @@
 #include "config/updatechecker.h"
 
 #include <arpa/inet.h>
+#include <pthread.h>
+#include <signal.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -30,6 +34,11 @@ namespace {
 const char ServiceAddress[] = "127.0.0.240";
 
 std::mutex g_lock;
+pthread_t g_client;
+
+void onSignal(int)
+{
+}
 QByteArray g_versionReply;
 QByteArray g_newsReply;
 
@@ -49,6 +58,9 @@ void serve(int fd)
             std::lock_guard<std::mutex> guard(g_lock);
             reply = request[0] == 0x33 ? g_versionReply : g_newsReply;
         }
+        // Interrupt the client while it waits, as any signal to the updater may.
+        pthread_kill(g_client, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
         ::sendto(fd, reply.constData(), static_cast<size_t>(reply.size()), 0,
                  reinterpret_cast<sockaddr*>(&peer), peerLength);
     }
@@ -65,6 +77,11 @@ void startService()
         std::fprintf(stderr, "fuzz: cannot bind the version service on %s\n", ServiceAddress);
         std::abort();
     }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGUSR1, &action, nullptr);
+    g_client = pthread_self();
     std::thread(serve, fd).detach();
 }
 
