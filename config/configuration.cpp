@@ -26,15 +26,6 @@ QString settingsFile()
     return Configuration::getAppRootPath() + "/update.ini";
 }
 
-// QSettings hands a value containing a comma back as a list; the file holds text.
-QString settingText(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(',');
-    return value.toString();
-}
-
 } // namespace
 
 Configuration::Configuration()
@@ -84,6 +75,15 @@ const QString& Configuration::getSpecialFileRenamePrefix()
 {
     static const QString prefix = QStringLiteral("_old_");
     return prefix;
+}
+
+QString Configuration::settingText(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    // Values written in this process come back with their own type, not as text.
+    return value.toString();
 }
 
 QString Configuration::getDefaultUpdateServerHost()

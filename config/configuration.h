@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QObject>
+
+class QSettings;
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,9 @@ public:
     // group "update" in update.ini, else the compiled-in default.
     static QString getUpdateServerHost();
     static QString getDefaultUpdateServerHost();
+    // A settings value as the text the file holds: QSettings hands a value
+    // containing a comma back as a string list.
+    static QString settingText(const QSettings& settings, const QString& key);
 
     // True when the run's type and version are known. Emits fatalError on an
     // invalid version; may block on the version query and its retry box.

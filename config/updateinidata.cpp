@@ -7,19 +7,6 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-#include <QVariant>
-
-namespace {
-
-QString textValue(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(',');
-    return value.toString();
-}
-
-} // namespace
 
 QString UpdateIniData::filename()
 {
@@ -31,9 +18,9 @@ bool UpdateIniData::get(int* version, QString* type, QString* dir)
     QSettings settings(filename(), QSettings::IniFormat);
     settings.beginGroup("current");
     bool ok = false;
-    const int storedVersion = textValue(settings, "version").toInt(&ok);
-    const QString storedDir = textValue(settings, "dir");
-    const QString storedType = textValue(settings, "type");
+    const int storedVersion = Configuration::settingText(settings, "version").toInt(&ok);
+    const QString storedDir = Configuration::settingText(settings, "dir");
+    const QString storedType = Configuration::settingText(settings, "type");
     settings.endGroup();
 
     if (!ok || storedType.isEmpty() || storedDir.isEmpty())

@@ -4,6 +4,7 @@
 
 #include "download/tomcryptutil.h"
 
+#include <QByteArrayView>
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -37,20 +38,40 @@ bool CheckSigFunc::readFile(const QString& path, QByteArray& data)
 
 bool CheckSigFunc::checkMD5()
 {
-    // Streamed: release files may be far larger than memory allows.
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         emit message(QStringLiteral("Could not open file %1 for reading").arg(filePath));
         return false;
     }
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    const qint64 size = file.size();
-    if (!hash.addData(&file) || file.pos() != size) {
+    QByteArray md5;
+    if (!md5OfFile(file, md5)) {
         emit message(QStringLiteral("could not read file %1 correctly").arg(filePath));
         return false;
     }
-    const QString sum = QString::fromLatin1(hash.result().toHex());
-    return sum.compare(md5Sum, Qt::CaseInsensitive) == 0;
+    return QString::fromLatin1(md5.toHex()).compare(md5Sum, Qt::CaseInsensitive) == 0;
+}
+
+bool CheckSigFunc::md5OfFile(QFile& file, QByteArray& md5)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    static constexpr qint64 kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    const qint64 size = file.size();
+    qint64 total = 0;
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), kChunk);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        hash.addData(QByteArrayView(buffer.constData(), n));
+        total += n;
+    }
+    // A file that shrank while being read is not what was checked.
+    if (total != size)
+        return false;
+    md5 = hash.result();
+    return true;
 }
 
 bool CheckSigFunc::checkRSA()

@@ -5,6 +5,7 @@
 #include "tasks/asynctaskspecification.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // Worker-thread check of one file: the MD5 sum when md5Sum is given (compared
@@ -19,6 +20,10 @@ public:
 
     // Usable directly (without a task) on any thread; the result is the verdict.
     bool run() override;
+    // Streams an opened file through MD5 in large reads (installed trees and
+    // release files can be far larger than memory). False when it could not be
+    // read to its end.
+    static bool md5OfFile(QFile& file, QByteArray& md5);
 
 private:
     bool checkMD5();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "config/configuration.h"
 #include "config/randomgenerator.h"
 
 namespace {
@@ -50,8 +51,7 @@ bool Mirrors::initDefault(const QString& iniPath, int version)
 bool Mirrors::initAlpha(const QString& updateIniPath, int version)
 {
     QSettings settings(updateIniPath, QSettings::IniFormat);
-    // A URL with a comma would come back as a list.
-    const QString alpha = settings.value(QStringLiteral("Channel/alpha")).toStringList().join(QLatin1Char(','));
+    const QString alpha = Configuration::settingText(settings, QStringLiteral("Channel/alpha"));
     if (alpha.isEmpty()) {
         emit fatalError(QStringLiteral("Alpha parameter in channel section in update ini file not found"));
         return false;
@@ -68,7 +68,7 @@ void Mirrors::setDefaults(QSettings& settings, int version)
 {
     for (FTPSiteAccessData& record : mirrors) {
         settings.beginGroup(record.name);
-        const QString url = settings.value(QStringLiteral("url")).toStringList().join(QLatin1Char(','));
+        const QString url = Configuration::settingText(settings, QStringLiteral("url"));
         record.url = versionedUrl(url, version);
         bool ok = false;
         const uint retries = settings.value(QStringLiteral("retries"), 2u).toUInt(&ok);

@@ -5,12 +5,9 @@
 #include "config/configuration.h"
 #include "download/checksignaturetaskspecification.h"
 
-#include <QByteArrayView>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QVariant>
 
 bool FileReplaceSpecification::hasUnzip() const
 {
@@ -52,37 +49,17 @@ namespace {
 const char* const kDeleteSection = "delete";
 const char* const kFieldSeparator = "::";
 
-// Streams the file through the hash in large unbuffered reads: installed
-// trees run to hundreds of megabytes and are hashed whole on every run. An
-// empty sum means the signature check, as for every other file check.
+// Quiet: a missing or unreadable file is simply not up to date. An empty sum
+// means the signature check, as for every other file check.
 bool md5Matches(const QString& path, const QString& expected)
 {
     if (expected.isEmpty())
         return CheckSigFunc(path, QString()).run();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QByteArray md5;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !CheckSigFunc::md5OfFile(file, md5))
         return false;
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    static constexpr qint64 kChunk = 1 << 20;
-    QByteArray buffer(kChunk, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = file.read(buffer.data(), kChunk);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        hash.addData(QByteArrayView(buffer.constData(), n));
-    }
-    return QString::fromLatin1(hash.result().toHex()).compare(expected, Qt::CaseInsensitive) == 0;
-}
-
-// A value with a comma comes back from QSettings as a list; the file holds text.
-QString valueText(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    return QString::fromLatin1(md5.toHex()).compare(expected, Qt::CaseInsensitive) == 0;
 }
 
 bool existsInInstallation(const QString& path)
@@ -144,7 +121,7 @@ bool MakeDownloadReplaceListFunc::run()
             for (const QString& key : keys) {
                 ++k;
                 emit progress(qreal(k) / n);
-                const QStringList fields = valueText(settings, key).split(QLatin1String(kFieldSeparator));
+                const QStringList fields = Configuration::settingText(settings, key).split(QLatin1String(kFieldSeparator));
                 if (fields.size() != 2 && fields.size() != 5) {
                     emit message(QStringLiteral("Warning: product ini contains invalid line in section %1").arg(section));
                     return false;
